@@ -175,6 +175,9 @@ struct CardHeader {
     std::uint64_t access_log_offset;     // AccessRecord[access_capacity]
     StandInConfig stand_in;
     InterruptFault interrupt;
+    std::uint8_t supervisor_state;  // the scenario's defaults, so reports can leave them out
+    std::uint8_t worker_state;
+    std::uint8_t reserved[6];
     CardCounters counters;
     LogCounts log;
     DriverCallRecord calls[driver_call_capacity];

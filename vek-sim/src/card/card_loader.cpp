@@ -141,6 +141,8 @@ void load_scenario(const Scenario& scenario, CardHeader& card) {
     stand_in.munmap = scenario.faults.munmap;
     stand_in.close = scenario.faults.close;
     card.interrupt = scenario.interrupt;
+    card.supervisor_state = scenario.supervisor_state;
+    card.worker_state = scenario.worker_state;
 }
 
 }  // namespace vek_sim

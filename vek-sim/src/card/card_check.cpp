@@ -20,7 +20,7 @@ std::string Difference::message() const {
         case Kind::violation:
             return fmt::format(
                 "tile {} context {}: instruction {:#010x} run while the context was running "
-                "(access {})",
+                "(register access {} since load)",
                 tile, context, after, before);
         case Kind::unrecorded:
             return fmt::format("{} more instructions run in running contexts", after);

@@ -14,6 +14,10 @@
 
 namespace {
 
+// The card stays mapped until the process ends: nothing may unmap it under a window that a
+// destructor running at exit might still touch. Held here so that it stays reachable.
+vek_sim::Card* served = nullptr;
+
 [[noreturn]] void give_up(const std::string& why) {
     const std::string text = "vek-sim: cannot serve the simulated card: " + why + "\n";
     [[maybe_unused]] const auto written = write(STDERR_FILENO, text.data(), text.size());
@@ -29,9 +33,7 @@ __attribute__((constructor)) void serve_card_from_environment() {
     if (!card) {
         give_up(card.error());
     }
-    // The card stays mapped until the process ends: nothing may unmap it under a window that a
-    // destructor running at exit might still touch.
-    auto* served = new vek_sim::Card(std::move(*card));
+    served = new vek_sim::Card(std::move(*card));
     const char* node = std::getenv(vek_sim::node_variable);
     const std::string path =
         node != nullptr && *node != '\0' ? node : served->header().stand_in.node;

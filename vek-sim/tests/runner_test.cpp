@@ -111,6 +111,23 @@ TEST_F(Runner, KeepsTheStateOfACommandKilledMidway) {
     EXPECT_THAT(log.out, HasSubstr("read  0x030040 tile 1 TDI_STATUS = 0x00000002\n"));
 }
 
+TEST_F(Runner, InterruptFaultsEndTheCommandAtTheSameAccessEveryTime) {
+    for (const auto& [name, signal] :
+         {std::pair{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}}) {
+        const std::string state = path(std::string("state-") + name);
+        const std::string card =
+            file("card", std::string(card_text) + "interrupt " + name + " at 3\n");
+        const ProcessResult result =
+            run({"--state", state, card, "--", probe, "open", "map", "read", "0x10", "read", "0x14",
+                 "read", "0x18", "read", "0x1c"});
+        EXPECT_EQ(result.exit_status, 128 + signal) << name;
+        EXPECT_EQ(result.out, "0x10 = 0\n0x14 = 0\n") << name;
+        auto kept = Card::open(state);
+        ASSERT_TRUE(kept) << kept.error();
+        EXPECT_EQ(kept->counters().accesses, 3u) << name;
+    }
+}
+
 TEST_F(Runner, ShowCheckPassesForAnUntouchedCard) {
     const std::string state = path("state");
     EXPECT_EQ(run({"--state", state, file("card", card_text), "--", "true"}).exit_status, 0);
@@ -132,7 +149,7 @@ TEST_F(Runner, TemporaryStateFileIsRemoved) {
 TEST_F(Runner, ForwardsATerminationSignalToTheCommand) {
     const ProcessResult result =
         run({file("card", card_text), "--", probe, "open", "map", "sleep", "10000"}, {},
-            ProcessRequest::DelayedSignal{SIGTERM, std::chrono::milliseconds(300)});
+            ProcessRequest::DelayedSignal{SIGTERM, std::chrono::milliseconds(1000)});
     EXPECT_EQ(result.exit_status, 128 + SIGTERM);
     EXPECT_FALSE(result.timed_out);
 }

@@ -240,6 +240,23 @@ TEST_F(StandIn, RefusesWhatTheCardsDriverDoesNotDo) {
     close(fd);
 }
 
+// An instruction the window cannot decode is single-stepped; its store starts from the
+// register's value as peek gives it, so the program does not see a read it never made.
+TEST_F(StandIn, ReadModifyWriteKeepsTheOtherBitsWithoutARead) {
+    load("tiles 1\ntile 0 data 0x10\n");
+    const int fd = open(node, O_RDWR | O_CLOEXEC);
+    void* base = mmap(nullptr, window_bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ASSERT_NE(base, MAP_FAILED);
+    auto* data = static_cast<char*>(base) + 0x3001C;
+    asm volatile("orl $4, (%0)" : : "r"(data) : "memory");
+    EXPECT_EQ(card_->tile(0).data, 0x14u);
+    ASSERT_EQ(card_->accesses().size(), 1u);
+    EXPECT_EQ(card_->accesses()[0].flags, access_write);
+    EXPECT_EQ(card_->accesses()[0].value, 0x14u);
+    EXPECT_EQ(munmap(base, window_bytes), 0);
+    close(fd);
+}
+
 TEST_F(StandIn, FrozenWindowHoldsTheRegistersWithoutLogging) {
     load(
         "tiles 3\nwindow frozen\ndefault supervisor state 1\ntile 2 receive-error 5\n"

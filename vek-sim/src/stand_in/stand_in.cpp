@@ -47,6 +47,12 @@ void write_register(void* model, std::uint32_t offset, std::uint32_t value) {
     static_cast<CardModel*>(model)->write(offset, value);
 }
 
+// A single-stepped store starts from this, so a read-modify-write keeps the other bits without
+// the side effects of a read.
+std::uint32_t peek_register(void* model, std::uint32_t offset) {
+    return static_cast<CardModel*>(model)->peek(offset);
+}
+
 NodeDescriptor* find_descriptor(int fd) {
     for (NodeDescriptor& descriptor : state.descriptors) {
         if (descriptor.used && descriptor.fd == fd) {
@@ -205,7 +211,8 @@ void* node_mmap(void* address, std::size_t length, int prot, int flags, int fd, 
         error = EBUSY;
     } else {
         base = config.window == WindowMode::trapped
-                   ? map_trapped_window(AccessHandler{read_register, write_register, &*state.model})
+                   ? map_trapped_window(
+                         AccessHandler{read_register, write_register, &*state.model, peek_register})
                    : map_frozen_window(prot);
         if (base == nullptr) {
             error = errno;

@@ -45,9 +45,10 @@ int install_handlers(SignalAction on_segv, SignalAction on_trap) {
     if (sigaction(SIGTRAP, &action, nullptr) != 0) {
         return -1;
     }
-    // Keep an alternate stack if the handler before used one (a stack overflow must still
-    // reach it, and can only run there).
-    action.sa_flags |= segv_before.sa_flags & SA_ONSTACK;
+    // Keep the previous handler's alternate stack (a stack overflow must still reach it, and
+    // can only run there) and its SA_NODEFER (a sanitizer reports a fault inside its own
+    // handler, which would otherwise kill the process at once).
+    action.sa_flags |= segv_before.sa_flags & (SA_ONSTACK | SA_NODEFER);
     action.sa_sigaction = on_segv;
     if (sigaction(SIGSEGV, &action, nullptr) != 0) {
         const int error = errno;

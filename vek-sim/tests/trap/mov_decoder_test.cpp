@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 namespace vek_sim::trap {
@@ -15,6 +16,8 @@ struct DecodeCase {
     const char* text;
     std::vector<std::uint8_t> bytes;
     std::optional<MovInstruction> expected;
+
+    friend void PrintTo(const DecodeCase& c, std::ostream* out) { *out << c.text; }
 };
 
 MovInstruction mov(MovForm form, std::uint8_t width, std::uint8_t reg, std::uint8_t length,

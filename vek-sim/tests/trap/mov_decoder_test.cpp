@@ -39,7 +39,7 @@ constexpr auto store = MovForm::store_register;
 constexpr auto store_imm = MovForm::store_immediate;
 
 // Encodings as the assembler gives them, with the registers spelled out where the REX bits
-// and the special ModRM/SIB values decide them.
+// and the reserved ModRM/SIB values decide them.
 const DecodeCase decode_cases[] = {
     {"mov eax, [rdi]", {0x8B, 0x07}, mov(load, 4, 0, 2, at(7))},
     {"mov [rsi], ecx", {0x89, 0x0E}, mov(store, 4, 1, 2, at(6))},

@@ -31,6 +31,8 @@ void install_interrupt_handlers() {
     sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-int pending_interrupt() noexcept { return first_signal; }
+int pending_interrupt() noexcept {
+    return first_signal;
+}
 
 }  // namespace live_state

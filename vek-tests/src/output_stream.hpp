@@ -13,7 +13,7 @@ namespace live_state {
 // or line by line when the descriptor is a terminal. The first failed write is kept, and every
 // later call reports it again without writing.
 class OutputStream {
-public:
+  public:
     explicit OutputStream(int fd);
 
     OutputStream(const OutputStream&) = delete;
@@ -24,7 +24,7 @@ public:
     // Writes out everything gathered so far.
     [[nodiscard]] std::expected<void, vek_driver::OsError> flush();
 
-private:
+  private:
     [[nodiscard]] std::expected<void, vek_driver::OsError> write_all(std::string_view bytes);
 
     static constexpr std::size_t capacity = 64 * 1024;

@@ -19,10 +19,14 @@ std::string OutputError::debug() const {
 namespace {
 const char* signal_name(int signal) {
     switch (signal) {
-        case SIGINT: return "SIGINT";
-        case SIGTERM: return "SIGTERM";
-        case SIGHUP: return "SIGHUP";
-        default: return nullptr;
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return nullptr;
     }
 }
 }  // namespace
@@ -34,7 +38,9 @@ std::string Interrupted::message() const {
     return fmt::format("interrupted by signal {}", signal_);
 }
 
-std::string Interrupted::debug() const { return fmt::format("Interrupted({})", signal_); }
+std::string Interrupted::debug() const {
+    return fmt::format("Interrupted({})", signal_);
+}
 
 const vek_error::Error& RunError::top() const noexcept {
     return std::visit([](const auto& error) -> const vek_error::Error& { return error; }, value_);

@@ -15,7 +15,7 @@ namespace live_state {
 // A driver failure with the tool's note of what it was reading, for example
 // "read tile 5 exchange state". The driver error is its cause.
 class ContextError final : public vek_error::Error {
-public:
+  public:
     ContextError(std::string message, vek_driver::DriverError cause)
         : message_(std::move(message)), cause_(std::move(cause)) {}
 
@@ -23,14 +23,14 @@ public:
     [[nodiscard]] std::string debug() const override;
     [[nodiscard]] const vek_error::Error* cause() const override { return &cause_; }
 
-private:
+  private:
     std::string message_;
     vek_driver::DriverError cause_;
 };
 
 // The card's tile count does not fit the 16-bit logical tile numbers.
 class ConversionError final : public vek_error::Error {
-public:
+  public:
     [[nodiscard]] std::string message() const override {
         return "out of range integral type conversion attempted";
     }
@@ -40,20 +40,20 @@ public:
 
 // A report line could not be written to standard output.
 class OutputError final : public vek_error::Error {
-public:
+  public:
     explicit OutputError(vek_driver::OsError cause) : cause_(cause) {}
 
     [[nodiscard]] std::string message() const override { return "write report to standard output"; }
     [[nodiscard]] std::string debug() const override;
     [[nodiscard]] const vek_error::Error* cause() const override { return &cause_; }
 
-private:
+  private:
     vek_driver::OsError cause_;
 };
 
 // The run was asked to stop by a signal and ended after the query in hand.
 class Interrupted final : public vek_error::Error {
-public:
+  public:
     explicit Interrupted(int signal) : signal_(signal) {}
 
     [[nodiscard]] int signal() const noexcept { return signal_; }
@@ -61,19 +61,19 @@ public:
     [[nodiscard]] std::string debug() const override;
     [[nodiscard]] const vek_error::Error* cause() const override { return nullptr; }
 
-private:
+  private:
     int signal_;
 };
 
 // Whatever ended a run early, carried unchanged to the one place that reports it.
 class RunError {
-public:
+  public:
     using Value = std::variant<vek_driver::DriverError, vek_exchange::ExchangeError,
                                ConversionError, ContextError, OutputError, Interrupted>;
 
     template <class Error>
-        requires std::is_constructible_v<Value, Error&&>
-    RunError(Error&& error) : value_(std::forward<Error>(error)) {}  // NOLINT: implicit
+    requires std::is_constructible_v<Value, Error&&> RunError(Error&& error)
+        : value_(std::forward<Error>(error)) {}  // NOLINT: implicit
 
     [[nodiscard]] const Value& value() const noexcept { return value_; }
     // The top of the chain of causes that the report shows.
@@ -81,7 +81,7 @@ public:
     // 128 + the signal for an interrupted run, 1 for every failure.
     [[nodiscard]] int exit_status() const noexcept;
 
-private:
+  private:
     Value value_;
 };
 

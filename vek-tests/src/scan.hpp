@@ -45,8 +45,8 @@ std::expected<ReadValue<Read>, RunError> ask(Read&& read, std::uint16_t logical,
     if (what.empty()) {
         return std::unexpected(std::move(result.error()));
     }
-    return std::unexpected(ContextError(fmt::format("read tile {} {}", logical, what),
-                                        std::move(result.error())));
+    return std::unexpected(
+        ContextError(fmt::format("read tile {} {}", logical, what), std::move(result.error())));
 }
 
 inline ScanResult print(OutputStream& out, const LineBuffer& line) {
@@ -85,8 +85,9 @@ ScanResult report_supervisor(const Tiles& tiles, std::uint16_t logical, std::uin
 
     std::optional<std::uint32_t> pc;
     if (program_counter) {
-        auto read = ask([&] { return tiles.read_tile_program_counter(physical, SUPERVISOR_CONTEXT); },
-                        logical, "PC");
+        auto read =
+            ask([&] { return tiles.read_tile_program_counter(physical, SUPERVISOR_CONTEXT); },
+                logical, "PC");
         if (!read) {
             return std::unexpected(std::move(read.error()));
         }

@@ -9,7 +9,7 @@ namespace live_state {
 // The explicit --tile list as a filter over the ascending walk: order and duplicates do not
 // matter, and a lookup costs the same however long the list is.
 class TileFilter {
-public:
+  public:
     explicit TileFilter(std::span<const std::uint16_t> requested)
         : explicit_list_(!requested.empty()) {
         for (const std::uint16_t logical : requested) {
@@ -23,7 +23,7 @@ public:
         return !explicit_list_ || listed_.test(logical);
     }
 
-private:
+  private:
     bool explicit_list_;
     std::bitset<65536> listed_;
 };

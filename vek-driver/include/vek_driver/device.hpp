@@ -130,27 +130,30 @@ namespace detail {
 [[nodiscard]] constexpr bool valid_config_offset(std::uint32_t offset) noexcept {
     return (offset & 3U) == 0 && offset <= CONFIG_WINDOW_SIZE - 4;
 }
-// Built only on the failure path, out of line, so that the accesses stay small.
-[[nodiscard, gnu::cold, gnu::noinline]] DriverError config_offset_error(std::uint32_t offset);
+// The failure of a rejected offset, built out of line and straight into the caller's result, so
+// that an access keeps a small frame: two integer tests and one load or store.
+[[nodiscard, gnu::cold, gnu::noinline]] Result<void> rejected_offset(std::uint32_t offset);
+[[nodiscard, gnu::cold, gnu::noinline]] Result<std::uint32_t> rejected_read(std::uint32_t offset);
 }  // namespace detail
 
 inline Result<void> Device::check_offset(std::uint32_t offset) const {
     if (!detail::valid_config_offset(offset)) [[unlikely]] {
-        return std::unexpected(detail::config_offset_error(offset));
+        return detail::rejected_offset(offset);
     }
     return {};
 }
 
+// Both accesses apply check_offset's test and give its failure unchanged.
 inline Result<std::uint32_t> Device::read_config(std::uint32_t offset) const {
-    if (auto checked = check_offset(offset); !checked) [[unlikely]] {
-        return std::unexpected(std::move(checked.error()));
+    if (!detail::valid_config_offset(offset)) [[unlikely]] {
+        return detail::rejected_read(offset);
     }
     return *reinterpret_cast<const volatile std::uint32_t*>(config_ + offset);
 }
 
 inline Result<void> Device::write_config(std::uint32_t offset, std::uint32_t value) const {
-    if (auto checked = check_offset(offset); !checked) [[unlikely]] {
-        return std::unexpected(std::move(checked.error()));
+    if (!detail::valid_config_offset(offset)) [[unlikely]] {
+        return detail::rejected_offset(offset);
     }
     *reinterpret_cast<volatile std::uint32_t*>(config_ + offset) = value;
     return {};

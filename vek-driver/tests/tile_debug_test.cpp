@@ -14,6 +14,16 @@ using testing::W;
 
 constexpr std::uint64_t bound_ns = 100'000'000;
 
+// Success when `error` is null, else a failure with that message.
+void expect_outcome(const Result<void>& outcome, const char* error) {
+    if (error == nullptr) {
+        EXPECT_TRUE(outcome) << outcome.error().message();
+    } else {
+        ASSERT_FALSE(outcome);
+        EXPECT_EQ(outcome.error().message(), error);
+    }
+}
+
 TEST(TileDebugOffsets, BlocksFollowTheTileStride) {
     EXPECT_EQ(tile_debug_offset(0, 0), 0x30000U);
     EXPECT_EQ(tile_debug_offset(1, 8), 0x30060U);
@@ -75,13 +85,7 @@ TEST(TileInstruction, LooksOnlyAtTheLowFourStatusBits) {
         SCOPED_TRACE(c.scenario);
         SimulatedCard sim(std::string("tiles 1\ntile 0 context 0 state 2\n") + c.scenario + "\n");
         const Device device = sim.open();
-        const auto ran = device.execute_tile_instruction(0, 0, 0x43008070);
-        if (c.error == nullptr) {
-            EXPECT_TRUE(ran) << ran.error().message();
-        } else {
-            ASSERT_FALSE(ran);
-            EXPECT_EQ(ran.error().message(), c.error);
-        }
+        expect_outcome(device.execute_tile_instruction(0, 0, 0x43008070), c.error);
         const auto seen = sim.accesses();
         ASSERT_EQ(seen.size(), 3 + c.status_reads);
         for (std::size_t i = 3; i < seen.size(); ++i) {
@@ -140,13 +144,7 @@ TEST(TileInstruction, AStallBetweenTwoPollsIsNoTimeoutByItself) {
         SCOPED_TRACE(c.faults);
         SimulatedCard sim(std::string("tiles 1\ntile 0 context 0 state 2\n") + c.faults + "\n");
         const Device device = sim.open();
-        const auto ran = device.execute_tile_instruction(0, 0, 0x43008070);
-        if (c.error == nullptr) {
-            EXPECT_TRUE(ran) << ran.error().message();
-        } else {
-            ASSERT_FALSE(ran);
-            EXPECT_EQ(ran.error().message(), c.error);
-        }
+        expect_outcome(device.execute_tile_instruction(0, 0, 0x43008070), c.error);
     }
 }
 

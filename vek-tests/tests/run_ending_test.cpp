@@ -12,10 +12,9 @@ namespace live_state {
 namespace {
 
 using testing::expect_card_unchanged;
+using testing::idle;
 using testing::lines;
 using testing::run_tool;
-
-const std::string idle = "default supervisor state 1\ndefault worker state 1\n";
 
 TEST(RunEnding, ClosedStandardOutputEndsTheRunAtOnce) {
     const auto run = run_tool(idle, {"--workers"},

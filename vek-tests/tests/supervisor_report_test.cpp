@@ -11,22 +11,17 @@ namespace live_state {
 namespace {
 
 using testing::expect_card_unchanged;
+using testing::idle;
 using testing::lines;
 using testing::run_tool;
+using testing::tile;
 using vek_exchange::q720_logical_to_physical;
-
-// Every supervisor and worker running, nothing else of note.
-const std::string idle = "default supervisor state 1\ndefault worker state 1\n";
 
 std::string idle_line(std::uint16_t logical) {
     return fmt::format(
         "logical={} physical={} context=1 ererr=None dcount=0 exchangeCtl=0x00000000 "
         "incomingMuxPair=0 incomingFormat=0",
         logical, q720_logical_to_physical(logical));
-}
-
-std::string tile(std::uint16_t logical, const std::string& setting) {
-    return fmt::format("tile {} {}\n", q720_logical_to_physical(logical), setting);
 }
 
 // Whether any instruction word `word` was started on the card.

@@ -6,16 +6,27 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fmt/format.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "vek_exchange/q720.hpp"
 #include "vek_sim/card.hpp"
 #include "vek_sim/process.hpp"
 
 namespace live_state::testing {
+
+// A card whose supervisors and workers all run, with nothing else of note.
+inline const std::string idle = "default supervisor state 1\ndefault worker state 1\n";
+
+// A scenario line for the tile with this logical number.
+inline std::string tile(std::uint16_t logical, const std::string& setting) {
+    return fmt::format("tile {} {}\n", vek_exchange::q720_logical_to_physical(logical), setting);
+}
 
 struct ToolRun {
     std::string out;

@@ -11,15 +11,11 @@ namespace live_state {
 namespace {
 
 using testing::expect_card_unchanged;
+using testing::idle;
 using testing::lines;
 using testing::run_tool;
+using testing::tile;
 using vek_exchange::q720_logical_to_physical;
-
-const std::string idle = "default supervisor state 1\ndefault worker state 1\n";
-
-std::string tile(std::uint16_t logical, const std::string& setting) {
-    return fmt::format("tile {} {}\n", q720_logical_to_physical(logical), setting);
-}
 
 std::string idle_worker(std::uint16_t logical, std::uint32_t worker) {
     return fmt::format("logical={} worker={} status=0x00000000 exception=None pointers=[0, 0, 0]",

@@ -48,11 +48,18 @@ std::string reports(const Card& card, const ReportChoice& choice) {
     return out;
 }
 
-// The preload library is installed beside the runner.
+// The preload library lies beside the runner in a build tree, and in the package's library
+// directory (PREFIX/lib/exchange_live_state) when installed.
 std::string preload_library_path() {
     std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (self.parent_path() / preload_library_name).string();
+    const auto directory = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    const auto beside = directory / preload_library_name;
+    const auto installed =
+        directory.parent_path() / "lib" / "exchange_live_state" / preload_library_name;
+    return (std::filesystem::exists(beside, error) || !std::filesystem::exists(installed, error)
+                ? beside
+                : installed)
+        .string();
 }
 
 int show(const ShowRequest& request) {

@@ -131,19 +131,24 @@ void parse_interrupt(ScenarioLine& line, Scenario& scenario) {
     }
 }
 
+// Fills in the setting once all of its values were read; a value that failed to read has
+// already recorded its error on the line.
+void assign(TileSetting& setting, TileSettingKind kind, std::optional<std::uint32_t> a,
+            std::optional<std::uint32_t> b) {
+    if (a && b) {
+        setting.kind = kind;
+        setting.a = *a;
+        setting.b = *b;
+    }
+}
+
 void parse_context_setting(ScenarioLine& line, TileSetting& setting) {
     const auto what = line.word("context setting");
     if (!what) {
         return;
     }
     auto set = [&](TileSettingKind kind, std::optional<std::uint32_t> a,
-                   std::optional<std::uint32_t> b = 0u) {
-        if (a && b) {
-            setting.kind = kind;
-            setting.a = *a;
-            setting.b = *b;
-        }
-    };
+                   std::optional<std::uint32_t> b = 0u) { assign(setting, kind, a, b); };
     using K = TileSettingKind;
     if (*what == "state") {
         set(K::state, line.number("state", 0, 3));
@@ -244,13 +249,7 @@ void parse_tile(ScenarioLine& line, Scenario& scenario) {
         return;
     }
     auto set = [&](TileSettingKind kind, std::optional<std::uint32_t> a,
-                   std::optional<std::uint32_t> b = 0u) {
-        if (a && b) {
-            setting.kind = kind;
-            setting.a = *a;
-            setting.b = *b;
-        }
-    };
+                   std::optional<std::uint32_t> b = 0u) { assign(setting, kind, a, b); };
     using K = TileSettingKind;
     if (*what == "context") {
         if (const auto contexts = line.range("context number", 0, contexts_per_tile - 1)) {

@@ -2,9 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <map>
 #include <regex>
 
 #include "tool_run.hpp"
+#include "vek_sim/registers.hpp"
 
 namespace live_state::fault_runs {
 
@@ -20,14 +22,7 @@ const std::regex worker_line(
     "InvalidExchangeConfiguration|InvalidMemoryAddress|InvalidOperand|InvalidProgramCounter|"
     "DataBreak|InvalidInstruction|ExchangeError|MemoryError|InstructionBreak) "
     "pointers=\\[\\d+, \\d+, \\d+\\]");
-
-// The driver's messages that a card can cause.
-const std::regex driver_message(
-    "device timeout: (TDI instruction|stopping tile context)|"
-    "invalid device data: TDI instruction failed with status 0x[0-9a-f]+");
-const std::regex tile_note(
-    "read tile \\d+ (context state|ERERR|exchange state|PC|INCOMING_MUXPAIR|INCOMING_FORMAT)");
-const std::regex interrupted("interrupted by (SIGINT|SIGTERM|SIGHUP)");
+const std::regex numbered_cause("\\s{4}\\d: (.*)");
 
 }  // namespace
 
@@ -61,50 +56,82 @@ std::vector<std::string> output_problems(const std::string& out, bool workers) {
     return problems;
 }
 
-std::vector<std::string> report_problems(const std::string& err) {
+std::expected<ErrorReport, std::string> parse_report(const std::string& err) {
     const auto all = testing::lines(err);
     if (all.empty() || !all[0].starts_with("Error: ") || err.back() != '\n') {
-        return {"no report: " + err};
+        return std::unexpected("no error report: " + err);
     }
-    const std::string top = all[0].substr(7);
-    std::vector<std::string> problems;
+    ErrorReport report{all[0].substr(7), {}};
     if (all.size() == 1) {
-        if (!std::regex_match(top, driver_message) && !std::regex_match(top, interrupted)) {
-            problems.push_back("unexpected message without cause: " + top);
+        return report;
+    }
+    if (all.size() < 4 || !all[1].empty() || all[2] != "Caused by:") {
+        return std::unexpected("malformed report: " + err);
+    }
+    if (all.size() == 4) {
+        if (!all[3].starts_with("    ") || all[3].size() == 4 || all[3][4] == ' ') {
+            return std::unexpected("malformed cause: " + err);
         }
-        return problems;
+        report.causes.push_back(all[3].substr(4));
+        return report;
     }
-    if (all.size() != 4 || !all[1].empty() || all[2] != "Caused by:" ||
-        !all[3].starts_with("    ")) {
-        return {"malformed report: " + err};
+    for (std::size_t i = 3; i < all.size(); ++i) {
+        std::smatch match;
+        if (!std::regex_match(all[i], match, numbered_cause) ||
+            all[i][4] - '0' != static_cast<int>(i - 3)) {
+            return std::unexpected("malformed numbered cause: " + err);
+        }
+        report.causes.push_back(match[1]);
     }
-    if (!std::regex_match(top, tile_note)) {
-        problems.push_back("unexpected top message: " + top);
-    }
-    if (!std::regex_match(all[3].substr(4), driver_message)) {
-        problems.push_back("unexpected cause: " + all[3]);
-    }
-    return problems;
+    return report;
 }
 
-std::set<std::pair<std::uint32_t, std::uint32_t>> failed_scratch_restores(
-    const vek_sim::Card& card) {
-    constexpr std::uint32_t restore_m0 = 0x41000070;  // TDI_DATA into M register 0
-    std::set<std::pair<std::uint32_t, std::uint32_t>> failed;
-    std::uint32_t context = 0;
-    std::uint32_t word = 0;
+std::set<std::pair<std::uint32_t, std::uint32_t>> unrestored_scratch(const vek_sim::Card& card) {
+    // TDI_DATA into M register 0: the scratch register's restore.
+    constexpr std::uint32_t restore_word = vek_sim::get_special_base | vek_sim::special_debug_data;
+    struct Started {
+        std::uint32_t context = 0;
+        std::uint32_t word = 0;
+        bool took_effect = false;
+    };
+    std::map<std::uint32_t, std::uint32_t> contexts;  // TDI_INSTRUCTION_CONTEXT by tile
+    std::map<std::uint32_t, Started> started;         // the latest instruction by tile
+    std::set<std::pair<std::uint32_t, std::uint32_t>> unrestored;
+    const auto finish = [&](std::uint32_t tile) {
+        const auto found = started.find(tile);
+        if (found != started.end() && found->second.word == restore_word &&
+            !found->second.took_effect) {
+            unrestored.insert({tile, found->second.context});
+        }
+    };
     for (const auto& record : card.accesses()) {
+        if (record.tile == vek_sim::no_tile) {
+            continue;
+        }
         const bool write = (record.flags & vek_sim::access_write) != 0;
-        if (write && record.reg == 4) {
-            context = record.value;
-        } else if (write && record.reg == 3) {
-            word = record.value;
-        } else if (!write && record.reg == 8 && (record.value & 0x8) == 0 &&
-                   (record.value & 0x7) != 0 && word == restore_m0) {
-            failed.insert({record.tile, context});
+        if (write && record.reg == vek_sim::tdi_instruction_context) {
+            contexts[record.tile] = record.value;
+        } else if (write && record.reg == vek_sim::tdi_instruction) {
+            finish(record.tile);  // a new instruction replaces one that never completed
+            started[record.tile] = {contexts[record.tile], record.value, false};
+        } else if (!write && record.reg == vek_sim::tdi_instruction_status &&
+                   (record.value & vek_sim::instruction_busy) == 0) {
+            // The first reading that shows the instruction done decides; a failed one has no
+            // effect.
+            const auto found = started.find(record.tile);
+            if (found != started.end() && !found->second.took_effect) {
+                found->second.took_effect = (record.value & vek_sim::instruction_failure_mask) == 0;
+                if (!found->second.took_effect) {
+                    finish(record.tile);
+                    started.erase(found);
+                }
+            }
         }
     }
-    return failed;
+    for (const auto& [tile, instruction] : started) {
+        finish(tile);
+    }
+    return unrestored;
 }
 
 }  // namespace live_state::fault_runs

@@ -1,5 +1,9 @@
 #pragma once
 
+// Checks of a run's form that need nothing but its output and the card's log.
+
+#include <cstdint>
+#include <expected>
 #include <set>
 #include <string>
 #include <utility>
@@ -13,13 +17,18 @@ namespace live_state::fault_runs {
 // logical tiles ascending, workers 1 to 6 in order within a tile.
 std::vector<std::string> output_problems(const std::string& out, bool workers);
 
-// What is wrong with a failed run's standard error: one report, "Error: " and a message the
-// tool can give, then either nothing or "Caused by:" with the causes in one of its two forms.
-std::vector<std::string> report_problems(const std::string& err);
+// A failed run's error report: "Error: TOP", then nothing or "Caused by:" and the causes.
+struct ErrorReport {
+    std::string top;
+    std::vector<std::string> causes;
+};
 
-// The (tile, context) pairs whose M register 0 could not be put back because the card failed
-// the instruction that restores it: the one change to a card that a run may leave, and reports.
-std::set<std::pair<std::uint32_t, std::uint32_t>> failed_scratch_restores(
-    const vek_sim::Card& card);
+// Parses standard error as exactly one report in the tool's layout (one cause indented by four,
+// several numbered), or says what is wrong with it.
+std::expected<ErrorReport, std::string> parse_report(const std::string& err);
+
+// The (tile, context) pairs whose scratch register (M register 0) was not put back because the
+// card failed, or never completed, the instruction that restores it.
+std::set<std::pair<std::uint32_t, std::uint32_t>> unrestored_scratch(const vek_sim::Card& card);
 
 }  // namespace live_state::fault_runs

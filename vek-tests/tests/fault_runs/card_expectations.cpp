@@ -51,6 +51,21 @@ std::uint32_t first_seen_state(const vek_sim::ContextSlot& context) {
     return context.state;
 }
 
+// Whether a long pause after a TDI_INSTRUCTION_STATUS reading times an instruction out: every
+// instruction shows busy for N readings and done in the next, so the tile's k-th reading is
+// reading j of instruction i, and the pause ends the wait only when the reading after it is
+// still busy. A pause after the last busy reading is followed by the done one: no timeout.
+bool instruction_stall_times_out(const vek_sim::TileFaults& faults, std::uint32_t reached) {
+    const vek_sim::Stall& stall = faults.instruction_status_stall;
+    if (stall.milliseconds < wait_bound_ms || stall.at_read == 0 || faults.busy_forever != 0) {
+        return false;
+    }
+    const std::uint32_t per_instruction = faults.busy_reads + 1;
+    const std::uint32_t instruction = (stall.at_read - 1) / per_instruction + 1;
+    const std::uint32_t reading = (stall.at_read - 1) % per_instruction + 1;
+    return instruction <= reached && reading + 1 <= faults.busy_reads;
+}
+
 std::string supervisor_line(std::uint16_t logical, std::uint16_t physical, std::uint32_t context,
                             std::uint32_t receive_error, std::uint32_t dcount,
                             std::uint32_t control, std::uint32_t mux_pair, std::uint32_t format,
@@ -108,13 +123,15 @@ void expect_live(const vek_sim::TileSlot& tile, const ToolRequest& request, bool
     }
     expected.may_time_out_stopping =
         expected.may_time_out_stopping || faults.status_stall.milliseconds >= wait_bound_ms;
-    expected.may_time_out_instruction =
-        faults.busy_forever != 0 ||
-        (faults.instruction_status_stall.milliseconds >= wait_bound_ms && faults.busy_reads > 0);
+    std::uint32_t reached = instructions;  // the last instruction the visit can start
     if (faults.fail_instruction >= 1 && faults.fail_instruction <= instructions) {
         expected.failing_status = faults.fail_status;
+        reached = faults.fail_instruction;
     }
-    expected.must_fail = faults.busy_forever != 0 || expected.failing_status.has_value();
+    const bool stall_times_out = instruction_stall_times_out(faults, reached);
+    expected.may_time_out_instruction = faults.busy_forever != 0 || stall_times_out;
+    expected.must_fail =
+        faults.busy_forever != 0 || expected.failing_status.has_value() || stall_times_out;
 }
 
 // A tile beyond the card's tile count is plain storage that reads 0 (the generator writes none

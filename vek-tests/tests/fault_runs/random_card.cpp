@@ -169,33 +169,44 @@ class CardWriter {
     }
 
     void instruction_faults() {
+        std::uint32_t busy_reads = 0;
         if (dice_.chance(0.3)) {
-            const std::uint32_t reads = dice_.below(max_busy_reads);
+            busy_reads = dice_.below(max_busy_reads);
             if (dice_.chance(0.3)) {
                 // The busy bit wins over whatever else the status shows.
-                tile(fmt::format("busy {} value {:#x}", reads, dice_.word() | 0x8U));
+                tile(fmt::format("busy {} value {:#x}", busy_reads, dice_.word() | 0x8U));
             } else {
-                tile(fmt::format("busy {}", reads));
+                tile(fmt::format("busy {}", busy_reads));
             }
         }
         if (dice_.chance(0.2)) {
             tile(fmt::format("completion-status {:#x}", dice_.word() & 0xFFFFFFF0U));
         }
         if (dice_.chance(0.15)) {
-            // Often the first instruction, else any of a supervisor or worker visit's.
-            const std::uint32_t nth = dice_.chance(0.2) ? 1 : 1 + dice_.below(45);
+            // Often within the first special register read (save, copy in, copy out, restore),
+            // else any instruction of a supervisor or worker visit.
+            const std::uint32_t nth = dice_.chance(0.3) ? 1 + dice_.below(4) : 1 + dice_.below(45);
             tile(fmt::format("fail-instruction {} status {:#x}", nth,
                              (dice_.word() & 0xFFFFFFF0U) | (1 + dice_.below(7))));
         }
         if (dice_.chance(0.02)) {
             tile("busy forever");
         }
-        if (dice_.chance(0.05)) {
+        if (dice_.chance(0.1)) {
             // A pause past the 100 ms bound is no timeout by itself, but a busy or not-yet-
             // stopped reading after it is.
-            const std::uint32_t milliseconds = dice_.below(3) == 0 ? 120 : 1 + dice_.below(5);
-            tile(fmt::format("stall {} {} {}", dice_.chance(0.5) ? "status" : "instruction-status",
-                             1 + dice_.below(20), milliseconds));
+            const std::uint32_t milliseconds = dice_.chance(0.5) ? 120 : 1 + dice_.below(5);
+            const bool status = dice_.chance(0.5);
+            std::uint32_t at_read = 1 + dice_.below(20);
+            if (!status && busy_reads > 0 && dice_.chance(0.6)) {
+                // After an instruction's last busy reading (the next one shows it done: no
+                // timeout), or the one before it (the next one is still busy: a timeout).
+                const std::uint32_t instruction = dice_.below(4);
+                const std::uint32_t last_busy = dice_.chance(0.5) ? busy_reads : busy_reads - 1;
+                at_read = std::max(1U, instruction * (busy_reads + 1) + last_busy);
+            }
+            tile(fmt::format("stall {} {} {}", status ? "status" : "instruction-status", at_read,
+                             milliseconds));
         }
     }
 

@@ -50,9 +50,8 @@ class Judge {
             case Ending::other:
                 break;
         }
-        if (generated_.interrupt && run_.card->header().interrupt.sent == 0 &&
-            judgement_.ending == Ending::interrupted) {
-            add("interrupted, but the card never sent the signal");
+        if (generated_.interrupt) {
+            judge_signal_timing();
         }
         judge_card();
         return std::move(judgement_);
@@ -189,6 +188,34 @@ class Judge {
         const std::string expected = "Error: interrupted by " + generated_.interrupt->name + "\n";
         if (run_.err != expected) {
             add("interrupted with the report: " + run_.err);
+        }
+    }
+
+    // The signal only sets a flag that the tool reads before each query, so the query in hand
+    // may finish but no other may start: every access after the signal is on the tile of the
+    // access that raised it.
+    void judge_signal_timing() {
+        const bool sent = run_.card->header().interrupt.sent != 0;
+        if (!sent) {
+            if (judgement_.ending == Ending::interrupted) {
+                add("interrupted, but the card never sent the signal");
+            }
+            return;
+        }
+        const auto accesses = run_.card->accesses();
+        const std::uint64_t at = generated_.interrupt->at_access;
+        if (at == 0 || at > accesses.size()) {
+            return;  // the log cannot tell
+        }
+        const std::uint16_t tile = accesses[at - 1].tile;
+        for (std::size_t i = at; i < accesses.size(); ++i) {
+            if (accesses[i].tile != tile) {
+                add(
+                    fmt::format("the tool went on after the signal at access {} on tile {}: "
+                                "access {} is on tile {}",
+                                at, tile, i + 1, accesses[i].tile));
+                return;
+            }
         }
     }
 

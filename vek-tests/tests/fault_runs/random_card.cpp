@@ -169,8 +169,15 @@ class CardWriter {
     }
 
     void instruction_faults() {
+        // A pause past the 100 ms bound is no timeout by itself, but a busy or not-yet-stopped
+        // reading after it is.
+        const bool stall = dice_.chance(0.1);
+        const std::uint32_t milliseconds = dice_.chance(0.5) ? 120 : 1 + dice_.below(5);
+        const bool status_stall = dice_.chance(0.5);
+        const bool long_instruction_stall = stall && !status_stall && milliseconds >= 100;
+
         std::uint32_t busy_reads = 0;
-        if (dice_.chance(0.3)) {
+        if (dice_.chance(long_instruction_stall ? 0.8 : 0.3)) {
             busy_reads = dice_.below(max_busy_reads);
             if (dice_.chance(0.3)) {
                 // The busy bit wins over whatever else the status shows.
@@ -192,21 +199,17 @@ class CardWriter {
         if (dice_.chance(0.02)) {
             tile("busy forever");
         }
-        if (dice_.chance(0.1)) {
-            // A pause past the 100 ms bound is no timeout by itself, but a busy or not-yet-
-            // stopped reading after it is.
-            const std::uint32_t milliseconds = dice_.chance(0.5) ? 120 : 1 + dice_.below(5);
-            const bool status = dice_.chance(0.5);
+        if (stall) {
             std::uint32_t at_read = 1 + dice_.below(20);
-            if (!status && busy_reads > 0 && dice_.chance(0.6)) {
+            if (!status_stall && busy_reads > 0 && dice_.chance(0.6)) {
                 // After an instruction's last busy reading (the next one shows it done: no
                 // timeout), or the one before it (the next one is still busy: a timeout).
                 const std::uint32_t instruction = dice_.below(4);
                 const std::uint32_t last_busy = dice_.chance(0.5) ? busy_reads : busy_reads - 1;
                 at_read = std::max(1U, instruction * (busy_reads + 1) + last_busy);
             }
-            tile(fmt::format("stall {} {} {}", status ? "status" : "instruction-status", at_read,
-                             milliseconds));
+            tile(fmt::format("stall {} {} {}", status_stall ? "status" : "instruction-status",
+                             at_read, milliseconds));
         }
     }
 

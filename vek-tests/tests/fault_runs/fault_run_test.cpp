@@ -21,7 +21,7 @@ namespace live_state::fault_runs {
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr std::uint64_t default_runs = 100;  // the sanitized tool and runner are much slower
+constexpr std::uint64_t default_runs = 200;  // the sanitized tool and runner are slower
 #else
 constexpr std::uint64_t default_runs = 300;
 #endif

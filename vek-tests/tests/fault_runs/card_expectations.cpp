@@ -13,26 +13,19 @@ namespace live_state::fault_runs {
 
 namespace {
 
+// By the receive error code in bits 29..27 of TDI_STATUS.
 constexpr std::array<std::string_view, 8> receive_error_names = {
     "None",    "InstructionClash", "InstructionFetchClash", "Address",
     "Workers", "DataBreak",        "Configuration",         "Modification"};
 
-constexpr std::array<std::string_view, 16> exception_names = {"None",
-                                                              "RetirementBreak",
-                                                              "PatchedBreak0",
-                                                              "PatchedBreak1",
-                                                              "BreakOnSync",
-                                                              "FloatingPoint",
-                                                              "MemoryConflict",
-                                                              "InvalidExchangeConfiguration",
-                                                              "InvalidMemoryAddress",
-                                                              "InvalidOperand",
-                                                              "InvalidProgramCounter",
-                                                              "DataBreak",
-                                                              "InvalidInstruction",
-                                                              "ExchangeError",
-                                                              "MemoryError",
-                                                              "InstructionBreak"};
+// By the code in bits 7..4 of a context status word.
+// clang-format off
+constexpr std::array<std::string_view, 16> exception_names = {
+    "None", "RetirementBreak", "PatchedBreak0", "PatchedBreak1",
+    "BreakOnSync", "FloatingPoint", "MemoryConflict", "InvalidExchangeConfiguration",
+    "InvalidMemoryAddress", "InvalidOperand", "InvalidProgramCounter", "DataBreak",
+    "InvalidInstruction", "ExchangeError", "MemoryError", "InstructionBreak"};
+// clang-format on
 
 // Instructions of one visit when nothing fails: a special register read is four (save the
 // scratch register, copy the special into it, copy it out, put it back), an M register read one.
@@ -136,14 +129,14 @@ void expect_live(const vek_sim::TileSlot& tile, const ToolRequest& request, bool
 
 // A tile beyond the card's tile count is plain storage that reads 0 (the generator writes none
 // of it): an inactive supervisor with nothing of note, whose instructions succeed at once, but
-// whose contexts never show a stop.
+// whose contexts never show a stop: a visit that stops one (a worker read, the program counter)
+// cannot succeed and prints nothing.
 void expect_plain(const ToolRequest& request, TileExpectation& expected) {
-    expected.live = false;
     expected.reported = true;
     const bool needs_stop = request.workers || request.program_counter;
     expected.may_time_out_stopping = needs_stop;
     expected.must_fail = needs_stop;
-    if (!request.workers) {
+    if (!needs_stop) {
         expected.lines.push_back(
             supervisor_line(expected.logical, expected.physical, 0, 0, 0, 0, 0, 0, std::nullopt));
     }

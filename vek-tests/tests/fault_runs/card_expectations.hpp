@@ -18,7 +18,6 @@ namespace live_state::fault_runs {
 struct TileExpectation {
     std::uint16_t logical = 0;
     std::uint16_t physical = 0;
-    bool live = true;  // false: plain storage beyond the card's tile count
     // The tool visits it with register reads and instructions, and prints `lines` unless the
     // run ends at or before it.
     bool reported = false;
